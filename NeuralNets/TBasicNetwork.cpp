@@ -294,6 +294,11 @@ int TBasicConnections::ToCount() const {
   return network->layers[toLayer]->numNeurons;
 }
 
+void TBasicConnections::Prepare(TIterateObj* v) {
+  v->Prepare(network->layers[fromLayer].get(), network->layers[toLayer].get());
+  v->conn = this;
+}
+
 bool TBasicConnections::IsConnected() const {
   return true;
 }

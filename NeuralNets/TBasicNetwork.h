@@ -253,6 +253,9 @@ class TBasicConnections {
 
  protected:
   virtual ~TBasicConnections() = default;
+  // Start of every visit: v->Prepare with the two layers, and v->conn = this
+  // (the same block as the network's entry once the block is installed).
+  void Prepare(TIterateObj* v);
 };
 
 // Owns a block and releases it through Destroy().

@@ -114,7 +114,7 @@ void TConnectedConnections::Unprune(int, int) {}
 void TConnectedConnections::SetTrainable(int, int) {}
 
 void TConnectedConnections::IterateIn(TIterateObj* v, int to, int) {
-  v->Prepare(network->layers[fromLayer].get(), network->layers[toLayer].get());
+  Prepare(v);
   v->trainable = true;
   v->toNeuron = to;
   for (int f = 0; f < numFrom; ++f) {
@@ -125,7 +125,7 @@ void TConnectedConnections::IterateIn(TIterateObj* v, int to, int) {
 }
 
 void TConnectedConnections::IterateOut(TIterateObj* v, int from, int) {
-  v->Prepare(network->layers[fromLayer].get(), network->layers[toLayer].get());
+  Prepare(v);
   v->trainable = true;
   v->fromNeuron = from;
   for (int t = 0; t < numTo; ++t) {
@@ -136,7 +136,7 @@ void TConnectedConnections::IterateOut(TIterateObj* v, int from, int) {
 }
 
 void TConnectedConnections::Iterate(TIterateObj* v, int) {
-  v->Prepare(network->layers[fromLayer].get(), network->layers[toLayer].get());
+  Prepare(v);
   v->trainable = true;
   for (int t = 0; t < numTo; ++t) {
     for (int f = 0; f < numFrom; ++f) {
@@ -165,6 +165,7 @@ TConnectedConnections* Twin(TBasicConnections* block, const TConnectedConnection
 
 void TConnectedConnections::Iterate2(TIterateObj2* v, TBasicNetwork* second, int) {
   v->Prepare(network, second, fromLayer, toLayer);
+  v->conn1 = this;
   TConnectedConnections* b2 = Twin(v->conn2, *this);
   v->trainable = true;
   for (int t = 0; t < numTo; ++t) {
@@ -181,6 +182,7 @@ void TConnectedConnections::Iterate2(TIterateObj2* v, TBasicNetwork* second, int
 void TConnectedConnections::Iterate3(TIterateObj3* v, TBasicNetwork* second, TBasicNetwork* third,
                                      int) {
   v->Prepare(network, second, third, fromLayer, toLayer);
+  v->conn1 = this;
   TConnectedConnections* b2 = Twin(v->conn2, *this);
   TConnectedConnections* b3 = Twin(v->conn3, *this);
   v->trainable = true;

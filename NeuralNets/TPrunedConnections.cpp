@@ -146,7 +146,7 @@ void TPrunedConnections::Walk(int mask, int t0, int t1, int f0, int f1, Visit vi
 }
 
 void TPrunedConnections::IterateIn(TIterateObj* v, int to, int mask) {
-  v->Prepare(network->layers[fromLayer].get(), network->layers[toLayer].get());
+  Prepare(v);
   v->toNeuron = to;
   Walk(mask, to, to + 1, 0, numFrom, [&](int f, int t, char flag) {
     v->trainable = (flag & FMaskTrainable) != 0;
@@ -157,7 +157,7 @@ void TPrunedConnections::IterateIn(TIterateObj* v, int to, int mask) {
 }
 
 void TPrunedConnections::IterateOut(TIterateObj* v, int from, int mask) {
-  v->Prepare(network->layers[fromLayer].get(), network->layers[toLayer].get());
+  Prepare(v);
   v->fromNeuron = from;
   Walk(mask, 0, numTo, from, from + 1, [&](int f, int t, char flag) {
     v->trainable = (flag & FMaskTrainable) != 0;
@@ -168,7 +168,7 @@ void TPrunedConnections::IterateOut(TIterateObj* v, int from, int mask) {
 }
 
 void TPrunedConnections::Iterate(TIterateObj* v, int mask) {
-  v->Prepare(network->layers[fromLayer].get(), network->layers[toLayer].get());
+  Prepare(v);
   Walk(mask, 0, numTo, 0, numFrom, [&](int f, int t, char flag) {
     v->trainable = (flag & FMaskTrainable) != 0;
     v->toNeuron = t;
@@ -193,6 +193,7 @@ TPrunedConnections* Twin(TBasicConnections* block, const TPrunedConnections& sel
 
 void TPrunedConnections::Iterate2(TIterateObj2* v, TBasicNetwork* second, int mask) {
   v->Prepare(network, second, fromLayer, toLayer);
+  v->conn1 = this;
   TPrunedConnections* b2 = Twin(v->conn2, *this);
   Walk(mask, 0, numTo, 0, numFrom, [&](int f, int t, char flag) {
     v->trainable = (flag & FMaskTrainable) != 0;
@@ -207,6 +208,7 @@ void TPrunedConnections::Iterate2(TIterateObj2* v, TBasicNetwork* second, int ma
 void TPrunedConnections::Iterate3(TIterateObj3* v, TBasicNetwork* second, TBasicNetwork* third,
                                   int mask) {
   v->Prepare(network, second, third, fromLayer, toLayer);
+  v->conn1 = this;
   TPrunedConnections* b2 = Twin(v->conn2, *this);
   TPrunedConnections* b3 = Twin(v->conn3, *this);
   Walk(mask, 0, numTo, 0, numFrom, [&](int f, int t, char flag) {
