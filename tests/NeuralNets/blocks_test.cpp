@@ -25,6 +25,10 @@ using Rows = std::vector<std::vector<double>>;
 
 enum class Kind { kConnected, kPruned };
 
+void PrintTo(Kind kind, std::ostream* os) {
+  *os << (kind == Kind::kConnected ? "FullyConnected" : "Pruneable");
+}
+
 BlockPtr MakeBlock(Kind kind, TBasicNetwork* net, int from, int to) {
   if (kind == Kind::kConnected) return BlockPtr(new TConnectedConnections(net, from, to));
   return BlockPtr(new TPrunedConnections(net, from, to));
