@@ -114,7 +114,8 @@ bool ResolveLinks(std::string path, std::string& resolved) {
       resolved = path;
       return true;
     }
-    std::vector<char> target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
+    // st_size is the target's length, except for the links of /proc, which say 0.
+    std::vector<char> target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4096) + 1);
     const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
     if (n < 0 || static_cast<std::size_t>(n) >= target.size()) return false;
     const std::string next(target.data(), static_cast<std::size_t>(n));
@@ -166,12 +167,15 @@ SafeOutputFile::SafeOutputFile(const std::string& path) : destination(path), str
       tempPath.clear();
       openFailure();
     }
-    if (exists && ::fchmod(fd, target.st_mode & 0777) != 0) {
-      Discard();
-      openFailure();
-    }
   }
-  buffer = std::make_unique<Buffer>(fd);
+  // From here on the destructor would not run: undo the open on any failure.
+  try {
+    if (!tempPath.empty() && exists && ::fchmod(fd, target.st_mode & 0777) != 0) openFailure();
+    buffer = std::make_unique<Buffer>(fd);
+  } catch (...) {
+    Discard();
+    throw;
+  }
   stream.rdbuf(buffer.get());
 }
 
