@@ -60,6 +60,8 @@ TEST(FileImageTest, RefusalsSayWhatWentWrong) {
   // An endless device ends at the cap with a message.
   EXPECT_EQ(RefusalOf("/dev/zero", 100000), "Input longer than 100000 bytes");
   EXPECT_EQ(RefusalOf("/dev/null", 100000), "read");
+  // Opens, but reading it from its start fails (nothing is mapped at address 0).
+  EXPECT_EQ(RefusalOf("/proc/self/mem"), "Unable to read file");
 }
 
 }  // namespace
