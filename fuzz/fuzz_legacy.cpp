@@ -1,25 +1,33 @@
 // libFuzzer harness for the legacy Kohonen map reader and writer.
 //
-// Any input is either parsed or refused with the reader's exception; what is
-// parsed keeps the reader's promises (m x m rows on the grid, n weights each),
-// and the writer's text for it parses back to the same map at 6 significant
-// digits.
+// Any input is either parsed or refused with the reader's exception. What is
+// parsed keeps the reader's promises (m x m rows on the grid, n weights each)
+// and builds a map whose units hold the last row given for them; the map's
+// file text, written by the writer, parses back to the same map at 6
+// significant digits.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "NeuralNets/TConnectedConnections.h"
 #include "common/Numbers.h"
 #include "common/TException.h"
 #include "legacy/KohonenText.h"
+#include "legacy/OndKohonenFiler.h"
 
 namespace {
 
+using kohport::TConnectedConnections;
 using kohport::TException;
+using kohport::TKohonenNetwork;
+using kohport::TOndKohFileInfo;
+using kohport::TOndKohonenFiler;
 using kohport::legacy::ParseKohonenText;
 using kohport::legacy::TOndKohonenImage;
-using kohport::legacy::WriteKohonenText;
 
 void Check(bool ok) {
   if (!ok) std::abort();
@@ -36,6 +44,17 @@ std::vector<double> UnitWeights(const TOndKohonenImage& image) {
     for (std::size_t i = 0; i < n; ++i) units[u * n + i] = image.weights[r * n + i];
   }
   return units;
+}
+
+// The map's weights, unit by unit.
+std::vector<double> MapWeights(const TKohonenNetwork& map) {
+  const int n = map.layers[1]->numNeurons;
+  const int units = map.layers[2]->numNeurons;
+  auto* block = static_cast<TConnectedConnections*>(map.priv_conns_index[2][1].get());
+  std::vector<double> out;
+  for (int u = 0; u < units; ++u)
+    out.insert(out.end(), block->index_weights[u], block->index_weights[u] + n);
+  return out;
 }
 
 bool IsLoadRefusal(const TException& e) {
@@ -64,15 +83,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(place.y >= 0 && static_cast<std::size_t>(place.y) < m);
   }
 
-  // Write the map out (without the description, whose words the reader
-  // takes as free header text) and read it back.
+  // The map holds, for every unit, the last row given for it (bit for bit).
+  const std::unique_ptr<TKohonenNetwork> map = TOndKohonenFiler::BuildKohonen(image);
   const std::vector<double> units = UnitWeights(image);
-  TOndKohonenImage out = image;
-  out.description.reset();
+  const std::vector<double> held = MapWeights(*map);
+  Check(held.size() == units.size() &&
+        (units.empty() ||
+         std::memcmp(held.data(), units.data(), units.size() * sizeof(double)) == 0));
+
+  // Written out (without the description, whose words a reader takes as free
+  // header text) and read back.
+  TOndKohFileInfo info("fuzz");
+  info.title = image.title;
   std::string written;
-  WriteKohonenText(
-      out, [&units, n](int u) { return units.data() + static_cast<std::size_t>(u) * n; },
-      [&written](std::string_view piece) { written.append(piece); });
+  TOndKohonenFiler::WriteKohonen(*map, info,
+                                 [&written](std::string_view piece) { written.append(piece); });
   TOndKohonenImage back;
   try {
     back = ParseKohonenText(written);
