@@ -3,7 +3,8 @@
 # million weights) against converter_floor (bench/floor.cpp), the least a
 # converter must do: parse every number with from_chars, format every weight
 # with to_chars into one buffer, write it. Both are built here (Release) and
-# timed in the same run, each several times; the minimum counts.
+# timed in the same run, each several times; the minimum counts, of wall
+# time and of processor time.
 #
 #   bench/converter_bench.sh [SIDE] [INPUTS] [REPETITIONS]
 #
@@ -39,27 +40,32 @@ LC_ALL=C awk -v side="$side" -v inputs="$inputs" 'BEGIN {
   }
 }' >"$map"
 
-# Minimum wall time in nanoseconds of `reps` runs of the command.
+# Runs the command `reps` times; prints the minimum wall time and the
+# minimum processor time (user + system), in milliseconds. Both are given
+# because a shared machine stretches wall times with waiting.
 best() {
-  local min=0 t0 t1
+  local TIMEFORMAT='%3R %3U %3S' wall cpu min_wall='' min_cpu='' r
   for ((r = 0; r < reps; r++)); do
-    t0=$(date +%s%N)
-    "$@"
-    t1=$(date +%s%N)
-    if ((min == 0 || t1 - t0 < min)); then min=$((t1 - t0)); fi
+    read -r wall user sys < <({ time "$@" >/dev/null 2>&1; } 2>&1)
+    wall=$(awk -v w="$wall" 'BEGIN { printf "%.0f", w * 1000 }')
+    cpu=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.0f", (u + s) * 1000 }')
+    if [[ -z $min_wall ]] || ((wall < min_wall)); then min_wall=$wall; fi
+    if [[ -z $min_cpu ]] || ((cpu < min_cpu)); then min_cpu=$cpu; fi
   done
-  echo "$min"
+  echo "$min_wall $min_cpu"
 }
 
 weights=$((side * side * inputs))
 "$build/Kohonen/kohport" "$map" "$work/out.net"  # warm the page cache
 "$build/bench/converter_floor" "$map" "$work/floor.txt"
-floor_ns=$(best "$build/bench/converter_floor" "$map" "$work/floor.txt")
-kohport_ns=$(best "$build/Kohonen/kohport" "$map" "$work/out.net")
+read -r floor_wall floor_cpu < <(best "$build/bench/converter_floor" "$map" "$work/floor.txt")
+read -r kohport_wall kohport_cpu < <(best "$build/Kohonen/kohport" "$map" "$work/out.net")
 
 echo "map: ${side} x ${side} units, ${inputs} inputs, ${weights} weights, $(stat -c %s "$map") bytes"
-awk -v f="$floor_ns" -v k="$kohport_ns" -v w="$weights" -v r="$reps" 'BEGIN {
-  printf "floor:   %8.1f ms  %6.1f ns/weight  (best of %d)\n", f / 1e6, f / w, r
-  printf "kohport: %8.1f ms  %6.1f ns/weight  (best of %d)\n", k / 1e6, k / w, r
-  printf "ratio kohport/floor: %.2f\n", k / f
+echo "best of ${reps} runs each; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+awk -v fw="$floor_wall" -v fc="$floor_cpu" -v kw="$kohport_wall" -v kc="$kohport_cpu" \
+  -v w="$weights" 'BEGIN {
+  printf "floor:   wall %7.0f ms (%5.0f ns/weight)   cpu %7.0f ms (%5.0f ns/weight)\n", fw, fw * 1e6 / w, fc, fc * 1e6 / w
+  printf "kohport: wall %7.0f ms (%5.0f ns/weight)   cpu %7.0f ms (%5.0f ns/weight)\n", kw, kw * 1e6 / w, kc, kc * 1e6 / w
+  printf "ratio kohport/floor: wall %.2f, cpu %.2f\n", kw / fw, kc / fc
 }'

@@ -47,8 +47,10 @@ int main(int argc, char** argv) {
   std::FILE* in = std::fopen(argv[1], "rb");
   if (in == nullptr) return 1;
   std::string text;
-  char chunk[1 << 16];
-  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;) text.append(chunk, n);
+  std::fseek(in, 0, SEEK_END);
+  text.resize(static_cast<std::size_t>(std::ftell(in)));
+  std::fseek(in, 0, SEEK_SET);
+  text.resize(std::fread(text.data(), 1, text.size(), in));
   std::fclose(in);
 
   const long inputs = HeaderValue(text, "INPUTS:");

@@ -40,11 +40,6 @@ RunResult RunKohport(const std::vector<std::string>& args, const std::string& pr
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, test::ReadFile(errFile)};
 }
 
-bool Exists(const std::string& path) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0;
-}
-
 const std::string kIrisMap = std::string(KOHPORT_EXAMPLES) + "/iris_6x6.kmap";
 
 std::string IrisGolden() {
