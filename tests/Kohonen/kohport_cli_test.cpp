@@ -32,12 +32,16 @@ std::string Quote(const std::string& s) {
 // standard output goes to `outFile`.
 RunResult RunKohport(const std::vector<std::string>& args, const std::string& prefix = "",
                      const std::string& outFile = "/dev/null") {
-  const std::string errFile = testing::TempDir() + "kohport_stderr.txt";
+  // CTest runs the tests of this binary as parallel processes.
+  const std::string errFile =
+      testing::TempDir() + "kohport_stderr_" + std::to_string(::getpid()) + ".txt";
   std::string cmd = prefix + Quote(KOHPORT_EXE);
   for (const std::string& a : args) cmd += " " + Quote(a);
   cmd += " 2>" + Quote(errFile) + " >" + Quote(outFile);
   const int raw = std::system(cmd.c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, test::ReadFile(errFile)};
+  RunResult result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, test::ReadFile(errFile)};
+  std::remove(errFile.c_str());
+  return result;
 }
 
 const std::string kIrisMap = std::string(KOHPORT_EXAMPLES) + "/iris_6x6.kmap";
