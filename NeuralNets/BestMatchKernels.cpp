@@ -362,7 +362,7 @@ void BestMatchRows(MatchKernel kernel, const double* const* weightRows, int unit
   const int blocks = (units + kLanes - 1) / kLanes;
   const std::size_t blockSize = static_cast<std::size_t>(n) * kLanes;
   std::vector<double> packed(static_cast<std::size_t>(blocks) * blockSize, 0.0);
-  for (int u = 0; u < units; ++u) {
+  for (int u = 0; u < units && n > 0; ++u) {
     double* lane = packed.data() + static_cast<std::size_t>(u / kLanes) * blockSize + u % kLanes;
     const double* w = weightRows[u];
     for (int j = 0; j < n; ++j) lane[static_cast<std::size_t>(j) * kLanes] = w[j];
