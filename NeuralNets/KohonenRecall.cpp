@@ -33,16 +33,6 @@ std::string Num(long value) {
   return IntegerText(value);
 }
 
-// Stand-in for the batch best match: winners[r] = BestMatch of the n inputs
-// at inputs + r * stride, for r below rows.
-void BestMatchBatchStandIn(const TKohonenNetwork& map, const double* inputs, int rows, int stride,
-                           int* winners) {
-  TKohonenNetwork& m = const_cast<TKohonenNetwork&>(map);  // BestMatch changes nothing
-  std::vector<double> weights(static_cast<std::size_t>(m.layers[1]->numNeurons));
-  for (int r = 0; r < rows; ++r)
-    winners[r] = m.BestMatch(inputs + static_cast<std::size_t>(r) * stride, weights.data());
-}
-
 // The checks every operation makes on the data set it reads.
 void CheckInput(const Data* in, int n, const char* location) {
   if (in == nullptr) Refuse("No data set given", location);
@@ -77,7 +67,7 @@ void CheckGrid(const TKohonenNetwork& map, const char* location) {
 // place in its chunk); after each chunk's batch search, visit(inputs, winner,
 // r) sees every row of the chunk in reading order.
 template <typename ReadRow, typename Visit>
-void MatchRows(const TKohonenNetwork& map, Data& in, ReadRow readRow, Visit visit) {
+void ReadAndMatch(const TKohonenNetwork& map, Data& in, ReadRow readRow, Visit visit) {
   const int n = map.layers[1]->numNeurons;
   const int total = in.GetNumRows();
   in.Rewind();
@@ -88,7 +78,7 @@ void MatchRows(const TKohonenNetwork& map, Data& in, ReadRow readRow, Visit visi
   for (int done = 0; done < total;) {
     const int rows = std::min(chunk, total - done);
     for (int r = 0; r < rows; ++r) readRow(inputs.data() + static_cast<std::size_t>(r) * n, r);
-    BestMatchBatchStandIn(map, inputs.data(), rows, n, winners.data());
+    map.BestMatchBatch(inputs.data(), rows, n, winners.data());
     for (int r = 0; r < rows; ++r)
       visit(static_cast<const double*>(inputs.data() + static_cast<std::size_t>(r) * n),
             winners[static_cast<std::size_t>(r)], r);
@@ -108,7 +98,7 @@ std::unique_ptr<Data> TKohonenNetwork::RecallData(Data* in) const {
   const int n = layers[1]->numNeurons;
   CheckInput(in, n, kWhere);
   auto result = std::make_unique<Data>(in->GetNumRows(), n, n, false);
-  MatchRows(
+  ReadAndMatch(
       *this, *in, [&](double* inputs, int) { in->GetNextRow(inputs, nullptr, nullptr); },
       [&](const double* inputs, int winner, int) {
         result->AppendRow(inputs, UnitWeights(*this)[winner], nullptr);
@@ -122,7 +112,7 @@ double TKohonenNetwork::TestData(Data* in, TErrorAccumulator* err) const {
   if (in == nullptr) Refuse("No data set given", kWhere);
   if (err == nullptr) Refuse("No error accumulator given", kWhere);
   CheckInput(in, n, kWhere);
-  MatchRows(
+  ReadAndMatch(
       *this, *in, [&](double* inputs, int) { in->GetNextRow(inputs, nullptr, nullptr); },
       [&](const double* inputs, int winner, int) {
         err->Accumulate(inputs, UnitWeights(*this)[winner]);
@@ -151,7 +141,7 @@ std::unique_ptr<Data> TKohonenNetwork::LabelMap(Data* in,
   std::string names;
   std::vector<std::size_t> nameAt;
   std::vector<double> values;
-  MatchRows(
+  ReadAndMatch(
       *this, *in,
       [&](double* inputs, int r) {
         if (r == 0) {
@@ -204,7 +194,7 @@ std::unique_ptr<Data> TKohonenNetwork::MapData(Data* in,
   std::vector<double> outputs(static_cast<std::size_t>(n) + 1);
   std::vector<int> coords(static_cast<std::size_t>(d));
   std::vector<double> place(static_cast<std::size_t>(d));
-  MatchRows(
+  ReadAndMatch(
       *this, *in, [&](double* inputs, int) { in->GetNextRow(inputs, outputs.data(), nullptr); },
       [&](const double* inputs, int winner, int) {
         IndexToCoordinates(coords.data(), winner);
