@@ -2,12 +2,11 @@
 //
 // The best-match search dominates every operation here, so the rows of a
 // data set are read through its cursor into one buffer, a large chunk at a
-// time, and their winners found by one batch search per chunk. Scratch
-// storage is allocated once per call; nothing is allocated per row except
-// what the result data sets and label lists themselves need.
+// time, and their winners found by one batch search per chunk (a chunk holds
+// every row of all but very large data sets). Scratch storage is allocated
+// once per call; nothing is allocated per row except what the result data
+// sets and label lists themselves need.
 #include <algorithm>
-#include <cmath>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -98,10 +97,11 @@ std::unique_ptr<Data> TKohonenNetwork::RecallData(Data* in) const {
   const int n = layers[1]->numNeurons;
   CheckInput(in, n, kWhere);
   auto result = std::make_unique<Data>(in->GetNumRows(), n, n, false);
+  double* const* units = UnitWeights(*this);
   ReadAndMatch(
       *this, *in, [&](double* inputs, int) { in->GetNextRow(inputs, nullptr, nullptr); },
       [&](const double* inputs, int winner, int) {
-        result->AppendRow(inputs, UnitWeights(*this)[winner], nullptr);
+        result->AppendRow(inputs, units[winner], nullptr);
       });
   return result;
 }
@@ -112,11 +112,10 @@ double TKohonenNetwork::TestData(Data* in, TErrorAccumulator* err) const {
   if (in == nullptr) Refuse("No data set given", kWhere);
   if (err == nullptr) Refuse("No error accumulator given", kWhere);
   CheckInput(in, n, kWhere);
+  double* const* units = UnitWeights(*this);
   ReadAndMatch(
       *this, *in, [&](double* inputs, int) { in->GetNextRow(inputs, nullptr, nullptr); },
-      [&](const double* inputs, int winner, int) {
-        err->Accumulate(inputs, UnitWeights(*this)[winner]);
-      });
+      [&](const double* inputs, int winner, int) { err->Accumulate(inputs, units[winner]); });
   return err->GetResult();
 }
 
