@@ -58,9 +58,22 @@ class TKohonenNetwork : public TConnectedNetwork {
   // the map has no units, no weights from inputs to units, or when no
   // unit's distance is a number.
   int BestMatch(const double* input, double* weights);
+  // The best match of `rows` inputs at once, the hot path of recall over data
+  // sets: row r's inputs start at inputs + r*stride (stride at least the
+  // number of inputs when rows > 1), and winners[r] receives row r's unit
+  // index, the same index BestMatch returns for that row. The weights are
+  // repacked once per call (nothing is cached, so weight edits between calls
+  // are always seen) and matched with the widest vector instructions the
+  // processor offers, bit-identical to BestMatch. Throws the exceptions of
+  // BestMatch (the row's number in the message when no unit's distance is a
+  // number) before it writes any winner. rows == 0 does nothing.
+  void BestMatchBatch(const double* inputs, int rows, int stride, int* winners) const;
 
   int n_dimensions = 0;
   std::vector<int> dimensions;  // n_dimensions sizes
+
+ private:
+  double* const* MatchRows() const;
 };
 
 // Row-major index of `coords` on a grid of `dimnumber` sizes: start from
