@@ -37,3 +37,5 @@ void BM_PrintDistinctTags(benchmark::State& state) {
 BENCHMARK(BM_PrintDistinctTags)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+BENCHMARK_MAIN();

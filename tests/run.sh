@@ -21,3 +21,6 @@ cmake -S "$root" -B "$root/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 cmake --build "$root/build/asan" -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$root/build/asan" --output-on-failure -j "$jobs"
+
+echo "== install and downstream builds"
+"$root/tests/installation/check.sh"
