@@ -27,11 +27,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "FileHandler/ReaderLimits.h"
+#include "KQmessage/KQML.h"
+
 namespace kohport {
+
+class TBasicNetwork;
 
 // One item read by FileTools::ReadTag, passed by value.
 struct TTag {
@@ -198,6 +204,29 @@ class FileTools {
   // common/Numbers.h), whole whatever its size.
   static void WriteNumberTag(std::ostream& out, std::string_view name, double value, int precision,
                              bool bracket);
+
+  // ---- Network reader (NetworkReader.cpp). Reads one network description
+  // and returns the new network, which the caller owns: a TBasicNetwork,
+  // TConnectedNetwork or TKohonenNetwork as the file's NetworkType says,
+  // every layer made. `reply` is taken over and destroyed on entry; nothing
+  // is reported through it. Every declared size is checked against `limits`
+  // (and the library's 32-bit counts) before anything is allocated for it.
+  // Any refusal, running out of memory included, is a FileTools::Error;
+  // the network built so far is destroyed and nothing else is left behind.
+
+  // Reads from `in` (whose rdbuf() must not be null) up to the end of the
+  // input, which may hold only separators and comments after the network.
+  // Errors carry `input` = &in.
+  std::unique_ptr<TBasicNetwork> ReadNetwork(std::istream& in,
+                                             std::unique_ptr<TKQstructure> reply = nullptr,
+                                             const ReaderLimits& limits = {});
+  // Opens the file `fileName` and reads it as ReadNetwork does; the file is
+  // closed in every case. Throws "Error on File Open" when it cannot be
+  // opened. As the stream is gone when an error reaches the caller, errors
+  // from here carry a null `input`.
+  std::unique_ptr<TBasicNetwork> LoadNetwork(const char* fileName,
+                                             std::unique_ptr<TKQstructure> reply = nullptr,
+                                             const ReaderLimits& limits = {});
 
  private:
   // The word area of ReadToken, kept between calls so gathering a word does
