@@ -205,6 +205,27 @@ class FileTools {
   static void WriteNumberTag(std::ostream& out, std::string_view name, double value, int precision,
                              bool bracket);
 
+  // ---- Network writer (NetworkWriter.cpp). The layout is the canonical one:
+  // every network type, layer kind and block kind, numbers in tags at 15
+  // digits after the point, matrix cells at 15 significant digits.
+
+  // Writes `net` to the file `fileName` through a SafeOutputFile: an absent
+  // or regular destination is replaced only once the whole file is written
+  // and closed, a device or FIFO is written directly. `reply` is taken over
+  // and destroyed on entry. Throws FileTools::Error: "Error on File Open",
+  // "Illegal number of bias nodes", a write, close or rename failure, and
+  // "Out of memory writing file <path>"; on every failure an existing
+  // regular destination is left as it was and no temporary file remains.
+  void SaveNetwork(const char* fileName, TBasicNetwork* net,
+                   std::unique_ptr<TKQstructure> reply = nullptr);
+
+  // Writes `net` to `out`. `reply` is taken over and destroyed on entry.
+  // Throws FileTools::Error "Illegal number of bias nodes" (with `output` =
+  // &out; the lines before stay written). Write failures are left in the
+  // stream's state; once the stream has failed the weights are not formatted.
+  void WriteNetwork(std::ostream& out, TBasicNetwork* net,
+                    std::unique_ptr<TKQstructure> reply = nullptr);
+
   // ---- Network reader (NetworkReader.cpp). Reads one network description
   // and returns the new network, which the caller owns: a TBasicNetwork,
   // TConnectedNetwork or TKohonenNetwork as the file's NetworkType says,
