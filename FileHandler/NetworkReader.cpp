@@ -12,12 +12,14 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <istream>
 #include <new>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "FileHandler/ParseTools.h"
@@ -690,6 +692,10 @@ std::unique_ptr<TBasicNetwork> FileTools::LoadNetwork(const char* fileName,
   KOH_ASSERT(fileName != nullptr);
   reply.reset();
   try {
+    // A directory opens as a stream that reads as empty; it is no file either.
+    std::error_code ec;
+    if (std::filesystem::is_directory(fileName, ec))
+      throw Error{"Error on File Open", nullptr, nullptr};
     std::ifstream file(fileName);
     if (!file.is_open()) throw Error{"Error on File Open", nullptr, nullptr};
     return ReadNetwork(file, nullptr, limits);

@@ -714,6 +714,12 @@ TEST(NetworkReaderTest, LoadNetworkRefusalsCarryNoStream) {
     EXPECT_EQ(e.input, nullptr);
     EXPECT_EQ(e.output, nullptr);
   }
+  try {
+    tools.LoadNetwork(testing::TempDir().c_str());
+    ADD_FAILURE() << "accepted a directory";
+  } catch (const FileTools::Error& e) {
+    EXPECT_EQ(e.message, "Error on File Open");
+  }
   const std::string path = testing::TempDir() + "networkreader_bad.net";
   test::WriteFile(path, Basic(kInputLayer));
   try {
