@@ -169,6 +169,23 @@ TEST(NetworkRoundTripTest, NumbersBeyondTheFiniteRange) {
   ExpectRoundTrip(*net);
 }
 
+// Cells wider than their field, in a matrix of many columns.
+TEST(NetworkRoundTripTest, WideMatrixCells) {
+  TConnectedNetwork net(2);
+  net.layers[0].reset(new TSimpleInputLayer(&net, 0, 3));
+  net.layers[1].reset(new TSimpleLayer(&net, 1, 40));
+  net.layers[0]->SetActFunction(ActLinear);
+  net.layers[1]->SetActFunction(ActTanh);
+  net.inLayer = 0;
+  net.Connect(0, 1);
+  TBasicConnections& block = *net.priv_conns_index[1][0];
+  for (int f = 0; f < 3; ++f) {
+    for (int t = 0; t < 40; ++t) *block.GetWeightPtr(f, t) = -1.23456789012345e-300 * (t + 1);
+  }
+  const std::string file = ExpectRoundTrip(net);
+  EXPECT_NE(file.find("\n-1.23456789012345e-300 -2.4691357802469e-300 "), std::string::npos);
+}
+
 // Files in the canonical layout read back and are written as they were.
 TEST(NetworkRoundTripTest, CanonicalFilesAreWrittenAsTheyWereRead) {
   for (const char* name : {"/FileHandler/worked_example.net", "/Kohonen/iris_6x6.net"}) {
