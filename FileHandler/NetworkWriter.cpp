@@ -35,7 +35,10 @@ constexpr int kCellWidth = kPrecision + 5;
 // stream in big pieces.
 class MatrixText {
  public:
-  explicit MatrixText(std::ostream& out) : out(out), text(kChunk) {}
+  // The buffer holds `capacity` characters, at most kChunk: a small
+  // section gets no more room than it needs.
+  MatrixText(std::ostream& out, std::size_t capacity)
+      : out(out), text(capacity < kChunk ? capacity : kChunk) {}
   MatrixText(const MatrixText&) = delete;
   MatrixText& operator=(const MatrixText&) = delete;
 
@@ -176,7 +179,9 @@ void WriteMatrix(std::ostream& out, TBasicConnections& block, int nFrom, int nTo
   if (freezable) FileTools::WriteKeyword(out, "TrainableInfo", false);
   FileTools::WriteCloseBracket(out, true, true);
 
-  MatrixText text(out);
+  // At most kCellWidth + 3 characters per label or cell, a few more per line.
+  const std::size_t lines = static_cast<std::size_t>(nFrom) + 1;
+  MatrixText text(out, lines * (static_cast<std::size_t>(nTo) * (kCellWidth + 3) + 32));
   // Each label stands above the last character of its cell, or above the
   // cell's flag in a block with trainable flags.
   text.Text("/* To->");

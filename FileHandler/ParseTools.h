@@ -32,6 +32,7 @@
 #include <string>
 #include <string_view>
 
+#include "FileHandler/ReaderLimits.h"
 #include "KQmessage/KQML.h"
 
 namespace kohport {
@@ -227,6 +228,29 @@ class FileTools {
   // stream's state; once the stream has failed the weights are not formatted.
   void WriteNetwork(std::ostream& out, TBasicNetwork* net,
                     std::unique_ptr<TKQstructure> reply = nullptr);
+
+  // ---- Network reader (NetworkReader.cpp). Reads one network description
+  // and returns the new network, which the caller owns: a TBasicNetwork,
+  // TConnectedNetwork or TKohonenNetwork as the file's NetworkType says,
+  // every layer made. `reply` is taken over and destroyed on entry; nothing
+  // is reported through it. Every declared size is checked against `limits`
+  // (and the library's 32-bit counts) before anything is allocated for it.
+  // Any refusal, running out of memory included, is a FileTools::Error;
+  // the network built so far is destroyed and nothing else is left behind.
+
+  // Reads from `in` (whose rdbuf() must not be null) up to the end of the
+  // input, which may hold only separators and comments after the network.
+  // Errors carry `input` = &in.
+  std::unique_ptr<TBasicNetwork> ReadNetwork(std::istream& in,
+                                             std::unique_ptr<TKQstructure> reply = nullptr,
+                                             const ReaderLimits& limits = {});
+  // Opens the file `fileName` and reads it as ReadNetwork does; the file is
+  // closed in every case. Throws "Error on File Open" when it cannot be
+  // opened. As the stream is gone when an error reaches the caller, errors
+  // from here carry a null `input`.
+  std::unique_ptr<TBasicNetwork> LoadNetwork(const char* fileName,
+                                             std::unique_ptr<TKQstructure> reply = nullptr,
+                                             const ReaderLimits& limits = {});
 
  private:
   // The word area of ReadToken, kept between calls so gathering a word does
