@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "NeuralNets/Dimensions.h"
 #include "NeuralNets/TPrunedConnections.h"
 #include "common/Assert.h"
 
@@ -150,21 +151,11 @@ TActFunction TBasicLayer::GetActFunction() {
 }
 
 void TBasicLayer::GetDimensions(int* parameters) const {
-  if (n_dimensions == 0) return;
-  KOH_ASSERT(parameters != nullptr, "parameters != NULL");
-  KOH_ASSERT(static_cast<int>(dimensions.size()) >= n_dimensions, "dimensions != NULL");
-  std::copy(dimensions.begin(), dimensions.begin() + n_dimensions, parameters);
+  detail::GetDimensions(n_dimensions, dimensions, parameters);
 }
 
 void TBasicLayer::SetDimensions(int count, const int* parameters) {
-  KOH_ASSERT(count >= 0, "count>=0");
-  std::vector<int> fresh;
-  if (count > 0) {
-    KOH_ASSERT(parameters != nullptr, "parameters != NULL");
-    fresh.assign(parameters, parameters + count);
-  }
-  dimensions.swap(fresh);
-  n_dimensions = count;
+  detail::SetDimensions(n_dimensions, dimensions, count, parameters);
 }
 
 void TBasicLayer::CopyBase(TBasicLayer* to) const {

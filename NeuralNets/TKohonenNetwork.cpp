@@ -6,6 +6,7 @@
 #include <string>
 
 #include "NeuralNets/BestMatchKernels.h"
+#include "NeuralNets/Dimensions.h"
 #include "NeuralNets/TConnectedConnections.h"
 #include "common/Assert.h"
 #include "common/TException.h"
@@ -62,21 +63,11 @@ const char* TKohonenNetwork::GetNetworkType() const {
 }
 
 void TKohonenNetwork::GetDimensions(int* parameters) const {
-  if (n_dimensions == 0) return;
-  KOH_ASSERT(parameters != nullptr, "parameters != NULL");
-  KOH_ASSERT(static_cast<int>(dimensions.size()) >= n_dimensions, "dimensions != NULL");
-  std::copy(dimensions.begin(), dimensions.begin() + n_dimensions, parameters);
+  detail::GetDimensions(n_dimensions, dimensions, parameters);
 }
 
 void TKohonenNetwork::SetDimensions(int count, const int* parameters) {
-  KOH_ASSERT(count >= 0, "count>=0");
-  std::vector<int> fresh;
-  if (count > 0) {
-    KOH_ASSERT(parameters != nullptr, "parameters != NULL");
-    fresh.assign(parameters, parameters + count);
-  }
-  dimensions.swap(fresh);
-  n_dimensions = count;
+  detail::SetDimensions(n_dimensions, dimensions, count, parameters);
 }
 
 int TKohonenNetwork::CoordinatesToIndex(const int* coords) const {
