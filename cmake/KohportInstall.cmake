@@ -6,20 +6,27 @@ include(CMakePackageConfigHelpers)
 install(TARGETS kohport_lib EXPORT kohportTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS kohport RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# Headers that only the library's own sources include (the best-match
-# kernels, block storage helpers, the writer's visitors and output sink, the
-# legacy reader's file and number scanners and format constants) are not
-# installed: no installed header includes them, which
+# Headers that only the library's own sources include are not installed: those
+# whose first line starts with "// Internal" (the best-match kernels, block
+# storage and shape helpers), and the ones listed here (the writer's visitors
+# and output sink, the legacy reader's file and number scanners and format
+# constants). No installed header includes them, which
 # tests/installation/check.sh proves by compiling every installed header on
 # its own.
 set(KOHPORT_INTERNAL_HEADERS
-  NeuralNets/BestMatchKernels.h
-  NeuralNets/BlockStorage.h
   FileHandler/NetworkWriter.h
   FileHandler/OutputFile.h
   legacy/FileImage.h
   legacy/LegacyFormat.h
   legacy/StreamNumbers.h)
+file(GLOB_RECURSE _kohport_headers RELATIVE ${PROJECT_SOURCE_DIR} CONFIGURE_DEPENDS
+     common/*.h NeuralNets/*.h FileHandler/*.h KQmessage/*.h DataObject/*.h legacy/*.h)
+foreach(header IN LISTS _kohport_headers)
+  file(STRINGS ${PROJECT_SOURCE_DIR}/${header} first_line LIMIT_COUNT 1)
+  if(first_line MATCHES "^// Internal")
+    list(APPEND KOHPORT_INTERNAL_HEADERS ${header})
+  endif()
+endforeach()
 set(_kohport_header_excludes)
 foreach(header IN LISTS KOHPORT_INTERNAL_HEADERS)
   string(REPLACE "." "\\." header_regex "/${header}$")
