@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <istream>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
