@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <exception>
 #include <new>
 #include <string>
 #include <vector>
@@ -340,6 +341,8 @@ void FileTools::SaveNetwork(const char* fileName, TBasicNetwork* net,
     throw;
   } catch (const std::bad_alloc&) {
     throw Error{std::string("Out of memory writing file ") + fileName, nullptr, nullptr};
+  } catch (const std::exception& e) {
+    throw Error{std::string("Error writing file ") + fileName + ": " + e.what(), nullptr, nullptr};
   }
 }
 

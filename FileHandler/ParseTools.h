@@ -213,15 +213,18 @@ class FileTools {
   // or regular destination is replaced only once the whole file is written
   // and closed, a device or FIFO is written directly. `reply` is taken over
   // and destroyed on entry. Throws FileTools::Error: "Error on File Open",
-  // "Illegal number of bias nodes", a write, close or rename failure, and
-  // "Out of memory writing file <path>"; on every failure an existing
-  // regular destination is left as it was and no temporary file remains.
+  // "Illegal number of bias nodes", a write, close or rename failure,
+  // "Out of memory writing file <path>", and any other standard exception
+  // as "Error writing file <path>: <what>"; `output` is null (the sink's
+  // stream is gone). On every failure an existing regular destination is
+  // left as it was and no temporary file remains.
   void SaveNetwork(const char* fileName, TBasicNetwork* net,
                    std::unique_ptr<TKQstructure> reply = nullptr);
 
   // Writes `net` to `out`. `reply` is taken over and destroyed on entry.
   // Throws FileTools::Error "Illegal number of bias nodes" (with `output` =
-  // &out; the lines before stay written). Write failures are left in the
+  // &out; the lines before stay written) and "Out of memory writing the
+  // network description" for std::bad_alloc. Write failures are left in the
   // stream's state; once the stream has failed the weights are not formatted.
   void WriteNetwork(std::ostream& out, TBasicNetwork* net,
                     std::unique_ptr<TKQstructure> reply = nullptr);

@@ -4,6 +4,7 @@
 // Every failure of the reader and the writer, a lack of memory included,
 // reaches this file as the library's own exception; broken invariants end
 // the process with the assertion report (status 3).
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -31,6 +32,9 @@ int main(int argc, char** argv) {
     std::fputs("Usage: kohport OldFileName NewFileName\n", stderr);
     return 1;
   }
+  // A destination whose reader has gone (a closed pipe) must fail its write
+  // and be reported, not end the process by signal.
+  std::signal(SIGPIPE, SIG_IGN);
 
   std::unique_ptr<TKohonenNetwork> PtrKohLoaded;
   std::unique_ptr<TOndKohFileInfo> PtrFinLoaded;

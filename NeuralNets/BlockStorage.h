@@ -27,6 +27,18 @@ void SetRows(std::vector<T>& array, std::vector<T*>& index, int rows, int cols) 
   index.swap(fresh);
 }
 
+// The block of another network between the same layers as `self`, visited in
+// step with it: it must be of the same kind and of the same shape.
+template <class Block>
+Block* Twin(TBasicConnections* block, const Block& self) {
+  auto* twin = dynamic_cast<Block*>(block);
+  KOH_ASSERT(twin != nullptr, "conn1 -> GetConnectionsNType() == conn2 -> GetConnectionsNType()");
+  KOH_ASSERT(
+      twin->GetStoredFrom() == self.GetStoredFrom() && twin->GetStoredTo() == self.GetStoredTo(),
+      "blocks visited in step have the same shape");
+  return twin;
+}
+
 // One dimension's change: none, or a neuron inserted / removed at pos.
 struct Edit {
   int pos = 0;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "NeuralNets/Dimensions.h"
 #include "NeuralNets/TPrunedConnections.h"
 #include "common/Assert.h"
 
@@ -150,21 +151,11 @@ TActFunction TBasicLayer::GetActFunction() {
 }
 
 void TBasicLayer::GetDimensions(int* parameters) const {
-  if (n_dimensions == 0) return;
-  KOH_ASSERT(parameters != nullptr, "parameters != NULL");
-  KOH_ASSERT(static_cast<int>(dimensions.size()) >= n_dimensions, "dimensions != NULL");
-  std::copy(dimensions.begin(), dimensions.begin() + n_dimensions, parameters);
+  detail::GetDimensions(n_dimensions, dimensions, parameters);
 }
 
 void TBasicLayer::SetDimensions(int count, const int* parameters) {
-  KOH_ASSERT(count >= 0, "count>=0");
-  std::vector<int> fresh;
-  if (count > 0) {
-    KOH_ASSERT(parameters != nullptr, "parameters != NULL");
-    fresh.assign(parameters, parameters + count);
-  }
-  dimensions.swap(fresh);
-  n_dimensions = count;
+  detail::SetDimensions(n_dimensions, dimensions, count, parameters);
 }
 
 void TBasicLayer::CopyBase(TBasicLayer* to) const {
@@ -550,6 +541,39 @@ void TIterateObjAllUntrainable::Process() {
 }
 
 // ---------------------------------------------------------------------------
+// Arc iterators
+
+void* TArcsIterator::Reserved7() {
+  KOH_REFUSE();
+}
+
+TArcsIterator::operator int() const {
+  return IsValid() ? 1 : 0;
+}
+
+void* TArcsIterator::Reserved9() {
+  KOH_REFUSE();
+}
+
+void* TArcsIterator::Reserved10() {
+  KOH_REFUSE();
+}
+
+void TInAllArcsIterator::Start(int, int) {}
+
+void TInAllArcsIterator::StartAt(const TBasicNeuron* neuron) {
+  KOH_ASSERT(neuron != nullptr, "neuron != NULL");
+  Start(neuron->layerNum, neuron->index);
+}
+
+void TInLayerArcsIterator::Start(int, int, int) {}
+
+void TInLayerArcsIterator::StartAt(const TBasicNeuron* neuron) {
+  KOH_ASSERT(neuron != nullptr, "neuron != NULL");
+  Start(neuron->layerNum, neuron->index, 0);
+}
+
+// ---------------------------------------------------------------------------
 // Basic network
 
 TBasicNetwork::TBasicNetwork() = default;
@@ -697,7 +721,7 @@ const char* TBasicNetwork::GetNetworkType() const {
   return "Basic";
 }
 
-TArcsIterator* TBasicNetwork::NewInAllArcsIterator() {
+std::unique_ptr<TArcsIterator> TBasicNetwork::NewInAllArcsIterator() {
   KOH_REFUSE();
 }
 void* TBasicNetwork::Reserved10() {
@@ -736,6 +760,150 @@ void TBasicNetwork::VisitInArcs(TIterateObj* visitor, int toLayer, int toNeuron,
 void TBasicNetwork::VisitOutArcs(TIterateObj* visitor, int fromLayer, int fromNeuron, int mask) {
   for (int i = 0; i < numLayers; ++i)
     priv_conns_index[i][fromLayer]->IterateOut(visitor, fromNeuron, mask);
+}
+
+// ---------------------------------------------------------------------------
+// Structural edits
+
+namespace {
+
+// New position of old layer i when a layer is inserted at L.
+int Above(int i, int L) {
+  return i >= L ? i + 1 : i;
+}
+
+}  // namespace
+
+void TBasicNetwork::CheckHiddenLayer(int LayerNum) const {
+  KOH_ASSERT(LayerNum >= 0, "LayerNum>=0");
+  KOH_ASSERT(LayerNum < numLayers, "LayerNum<numLayers");
+  KOH_ASSERT(LayerNum != inLayer, "LayerNum!=inLayer");
+  KOH_ASSERT(LayerNum != outLayer, "LayerNum!=outLayer");
+}
+
+void TBasicNetwork::Renumber() {
+  for (int i = 0; i < numLayers; ++i) {
+    TBasicLayer* layer = layers[i].get();
+    layer->layerNum = i;
+    for (int k = 0; k < layer->numNeurons; ++k) layer->GetNeuron(k)->layerNum = i;
+  }
+  for (int t = 0; t < numLayers; ++t) {
+    for (int f = 0; f < numLayers; ++f) {
+      priv_conns_index[t][f]->fromLayer = f;
+      priv_conns_index[t][f]->toLayer = t;
+    }
+  }
+}
+
+// A block from the layer to itself gets both calls; the first one reshapes
+// both of its dimensions and the second finds it already at the new size.
+void TBasicNetwork::InsertNeuron(int LayerNum, int node, double low, double high, bool attached) {
+  CheckHiddenLayer(LayerNum);
+  TBasicLayer& layer = *layers[LayerNum];
+  KOH_ASSERT(node >= 0, "node>=0");
+  KOH_ASSERT(node <= layer.numNeurons, "node<=GetNumNeurons()");
+  layer.InsertNeuron(node);
+  ++layer.numNeurons;
+  for (int i = 0; i < numLayers; ++i) {
+    priv_conns_index[i][LayerNum]->InsertFromNeuron(node, low, high, attached);
+    priv_conns_index[LayerNum][i]->InsertToNeuron(node, low, high, attached);
+  }
+}
+
+void TBasicNetwork::RemoveNeuron(int LayerNum, int node) {
+  CheckHiddenLayer(LayerNum);
+  TBasicLayer& layer = *layers[LayerNum];
+  KOH_ASSERT(node >= 0, "node>=0");
+  KOH_ASSERT(node < layer.numNeurons, "node<GetNumNeurons()");
+  layer.RemoveNeuron(node);
+  --layer.numNeurons;
+  for (int i = 0; i < numLayers; ++i) {
+    priv_conns_index[i][LayerNum]->RemoveFromNeuron(node);
+    priv_conns_index[LayerNum][i]->RemoveToNeuron(node);
+  }
+}
+
+int TBasicNetwork::PruneNodes() {
+  TIterateObjPruneNode visitor;
+  int removed = 0;
+  for (int L = outLayer - 1; L >= 0; --L) {
+    if (L == inLayer) continue;
+    for (int k = layers[L]->numNeurons - 1; k >= 0; --k) {
+      visitor.count = 0;
+      VisitOutArcs(&visitor, L, k, FMaskExists);
+      if (visitor.count == 0) {
+        RemoveNeuron(L, k);
+        ++removed;
+      }
+    }
+  }
+  return removed;
+}
+
+// Everything that allocates happens before the first pointer moves, so a
+// failed allocation leaves the network as it was (and releases `layer`).
+void TBasicNetwork::InsertLayer(int LayerNum, TBasicLayer* layer) {
+  LayerPtr added(layer);
+  KOH_ASSERT(LayerNum >= 0, "LayerNum>=0");
+  KOH_ASSERT(LayerNum <= numLayers, "LayerNum<=numLayers");
+  KOH_ASSERT(layer != nullptr, "layer != NULL");
+  KOH_ASSERT(layer->network == this, "layer->network == this");
+  KOH_ASSERT(TBasicConnections::SizeFits(numLayers + 1LL, numLayers + 1LL),
+             "n_layers*n_layers fits int");
+  const int L = LayerNum;
+  const int old = numLayers;
+  const int n = old + 1;
+  std::vector<BlockPtr> conns(static_cast<std::size_t>(n) * n);
+  for (int i = 0; i < n; ++i) {
+    conns[static_cast<std::size_t>(i) * n + L].reset(new TEmptyConnections(this, L, i));
+    if (i != L) conns[static_cast<std::size_t>(L) * n + i].reset(new TEmptyConnections(this, i, L));
+  }
+  std::vector<LayerPtr> moved(static_cast<std::size_t>(n));
+  std::vector<BlockPtr*> index(static_cast<std::size_t>(n));
+  for (int t = 0; t < n; ++t) index[t] = conns.data() + static_cast<std::size_t>(t) * n;
+
+  for (int t = 0; t < old; ++t)
+    for (int f = 0; f < old; ++f)
+      index[Above(t, L)][Above(f, L)] =
+          std::move(priv_conns[static_cast<std::size_t>(t) * old + f]);
+  for (int i = 0; i < old; ++i) moved[Above(i, L)] = std::move(layers[i]);
+  moved[L] = std::move(added);
+  priv_conns.swap(conns);
+  priv_conns_index.swap(index);
+  layers.swap(moved);
+  numLayers = n;
+  if (inLayer >= L) ++inLayer;
+  if (outLayer >= L) ++outLayer;
+  Renumber();
+}
+
+void TBasicNetwork::RemoveLayer(int LayerNum) {
+  KOH_ASSERT(LayerNum >= 0, "LayerNum>=0");
+  KOH_ASSERT(LayerNum < numLayers, "LayerNum<numLayers");
+  KOH_ASSERT(LayerNum != inLayer, "LayerNum!=inLayer");
+  KOH_ASSERT(LayerNum != outLayer, "LayerNum!=outLayer");
+  const int L = LayerNum;
+  const int old = numLayers;
+  const int n = old - 1;
+  std::vector<BlockPtr> conns(static_cast<std::size_t>(n) * n);
+  std::vector<LayerPtr> kept(static_cast<std::size_t>(n));
+  std::vector<BlockPtr*> index(static_cast<std::size_t>(n));
+  for (int t = 0; t < n; ++t) index[t] = conns.data() + static_cast<std::size_t>(t) * n;
+
+  for (int t = 0; t < n; ++t)
+    for (int f = 0; f < n; ++f) index[t][f] = std::move(priv_conns_index[Above(t, L)][Above(f, L)]);
+  for (int i = 0; i < n; ++i) kept[i] = std::move(layers[Above(i, L)]);
+  // What is left behind is the removed layer's row and column of blocks,
+  // released first, and then the layer itself.
+  priv_conns.swap(conns);
+  priv_conns_index.swap(index);
+  conns.clear();
+  layers.swap(kept);
+  kept.clear();
+  numLayers = n;
+  if (inLayer >= L) --inLayer;
+  if (outLayer >= L) --outLayer;
+  Renumber();
 }
 
 }  // namespace kohport

@@ -464,6 +464,83 @@ class TIterateObjPruneNode : public TIterateObj {
 };
 
 // ---------------------------------------------------------------------------
+// Arc iterators
+
+// Walks the arcs into one neuron (the to-neuron) without a visitor: the
+// caller steps with Next / Prev and reads the current arc's from layer,
+// from-neuron and a pointer to its weight, through which the network's
+// weight is read and changed. Calling order: Start (or StartAt) in the
+// derived interface, then Next until it returns false; the accessors describe
+// the current arc only while the last Next or Prev returned true. An iterator
+// owns nothing; it is stale once the network's structure changes (connecting,
+// disconnecting, inserting or removing neurons or layers).
+class TArcsIterator {
+ public:
+  TArcsIterator(const TArcsIterator&) = delete;
+  TArcsIterator& operator=(const TArcsIterator&) = delete;
+  virtual ~TArcsIterator() = default;
+
+  virtual int GetFromLayer() const = 0;
+  virtual int GetToLayer() const = 0;
+  virtual int GetFromIndex() const = 0;
+  virtual int GetToIndex() const = 0;
+  virtual TBasicNeuron* GetToNeuron() const = 0;
+  virtual TBasicNeuron* GetFromNeuron() const = 0;
+  virtual double* GetWeightPtr() const = 0;
+  // Reserved; refuses (assertion "false").
+  virtual void* Reserved7();
+  // IsValid().
+  virtual operator int() const;
+  // Reserved; they refuse (assertion "false").
+  virtual void* Reserved9();
+  virtual void* Reserved10();
+  // True while the iterator stands inside a block that connects a from layer
+  // to the to layer.
+  virtual bool IsValid() const = 0;
+  // Step to the next / previous arc; false when there is none.
+  virtual bool Next() = 0;
+  virtual bool Prev() = 0;
+
+ protected:
+  explicit TArcsIterator(TBasicNetwork* network) : network(network) {}
+
+  int fromLayer = -1;
+  int fromIndex = -1;  // -1 when not on an arc
+  int toLayer = -1;
+  int toIndex = -1;
+  TBasicNeuron* fromNeuron = nullptr;
+  TBasicNeuron* toNeuron = nullptr;
+  double* weight = nullptr;
+  TBasicNetwork* network;  // not owned
+};
+
+// The arcs into a neuron from every layer.
+class TInAllArcsIterator : public TArcsIterator {
+ public:
+  // Positions the iterator before the first arc into neuron toIndex of layer
+  // toLayer. Does nothing in this class.
+  virtual void Start(int toLayer, int toIndex);
+  // Start(neuron->layerNum, neuron->index).
+  void StartAt(const TBasicNeuron* neuron);
+
+ protected:
+  explicit TInAllArcsIterator(TBasicNetwork* network) : TArcsIterator(network) {}
+};
+
+// The arcs into a neuron from one given layer.
+class TInLayerArcsIterator : public TArcsIterator {
+ public:
+  // Positions the iterator before the first arc from layer fromLayer into
+  // neuron toIndex of layer toLayer. Does nothing in this class.
+  virtual void Start(int toLayer, int toIndex, int fromLayer);
+  // Start(neuron->layerNum, neuron->index, 0).
+  void StartAt(const TBasicNeuron* neuron);
+
+ protected:
+  explicit TInLayerArcsIterator(TBasicNetwork* network) : TArcsIterator(network) {}
+};
+
+// ---------------------------------------------------------------------------
 // The basic network
 
 // An ordered array of layers, a block for every ordered pair of layers
@@ -501,8 +578,9 @@ class TBasicNetwork {
   // values into outputs. Returns the number of outputs written.
   virtual int Evaluate(const double* inputs, double* outputs);
   virtual const char* GetNetworkType() const;
-  // Refuses (assertion "false") in a network class without iterators.
-  virtual TArcsIterator* NewInAllArcsIterator();
+  // An iterator over the arcs into a neuron from every layer; the caller owns
+  // it. Refuses (assertion "false") in a network class without iterators.
+  virtual std::unique_ptr<TArcsIterator> NewInAllArcsIterator();
   // Reserved; they refuse (assertion "false").
   virtual void* Reserved10();
   virtual void* Reserved11();
@@ -519,6 +597,41 @@ class TBasicNetwork {
   void VisitInArcs(TIterateObj* visitor, int toLayer, int toNeuron, int mask);
   void VisitOutArcs(TIterateObj* visitor, int fromLayer, int fromNeuron, int mask);
 
+  // Structural edits. Each keeps one block per ordered pair of layers, every
+  // block's fromLayer / toLayer equal to its place in the matrix, every
+  // layer's (and neuron's) layerNum equal to its position, and inLayer /
+  // outLayer naming the same layers as before. They move block and layer
+  // pointers and copy no weights of untouched blocks. Every iterator on the
+  // network is stale afterwards.
+
+  // Inserts a neuron at position node of hidden layer LayerNum, then gives
+  // every block at that layer room for it, layer by layer: first the block
+  // out of LayerNum into layer i, then the block from layer i into it. Where
+  // attached is true the new arcs exist with random weights in [low, high)
+  // (one draw each, in that order); a fully connected block requires
+  // attached. Preconditions (assertions): "LayerNum>=0", "LayerNum<numLayers",
+  // "LayerNum!=inLayer", "LayerNum!=outLayer", "node>=0",
+  // "node<=GetNumNeurons()" (the layer's count).
+  void InsertNeuron(int LayerNum, int node, double low, double high, bool attached);
+  // Removes neuron node of hidden layer LayerNum and all its arcs. The same
+  // layer assertions, then "node>=0" and "node<GetNumNeurons()".
+  void RemoveNeuron(int LayerNum, int node);
+  // Removes every neuron of the layers below outLayer (inLayer excepted) that
+  // has no existing outgoing arc, from the highest layer down and from the
+  // last neuron to the first, so a neuron that only fed neurons removed
+  // earlier in the same call goes as well. Returns how many it removed.
+  int PruneNodes();
+  // Takes over `layer`, which must have been built for this network, and
+  // inserts it at position LayerNum, connected to nothing; the layers from
+  // LayerNum on move up by one, and so do inLayer / outLayer when they are
+  // at or above it. Assertions "LayerNum>=0", "LayerNum<=numLayers",
+  // "layer != NULL", "layer->network == this".
+  void InsertLayer(int LayerNum, TBasicLayer* layer);
+  // Releases layer LayerNum and all its blocks; the layers above move down
+  // by one. Assertions "LayerNum>=0", "LayerNum<numLayers",
+  // "LayerNum!=inLayer", "LayerNum!=outLayer".
+  void RemoveLayer(int LayerNum);
+
   int numLayers = 0;
   std::vector<LayerPtr> layers;
   int inLayer = 0;
@@ -531,6 +644,10 @@ class TBasicNetwork {
   void CopyFrom(const TBasicNetwork& x);
   void ReleaseAll() noexcept;
   void BuildIndex();
+  // Checks the layer preconditions shared by InsertNeuron and RemoveNeuron.
+  void CheckHiddenLayer(int LayerNum) const;
+  // Gives every layer, its neurons and every block its position as number.
+  void Renumber();
 };
 
 }  // namespace kohport

@@ -148,25 +148,10 @@ void TConnectedConnections::Iterate(TIterateObj* v, int) {
   }
 }
 
-namespace {
-
-// The block of `net` between the same layers, which must be fully connected
-// and of the same shape as `self`.
-TConnectedConnections* Twin(TBasicConnections* block, const TConnectedConnections& self) {
-  auto* twin = dynamic_cast<TConnectedConnections*>(block);
-  KOH_ASSERT(twin != nullptr, "conn1 -> GetConnectionsNType() == conn2 -> GetConnectionsNType()");
-  KOH_ASSERT(
-      twin->GetStoredFrom() == self.GetStoredFrom() && twin->GetStoredTo() == self.GetStoredTo(),
-      "blocks visited in step have the same shape");
-  return twin;
-}
-
-}  // namespace
-
 void TConnectedConnections::Iterate2(TIterateObj2* v, TBasicNetwork* second, int) {
   v->Prepare(network, second, fromLayer, toLayer);
   v->conn1 = this;
-  TConnectedConnections* b2 = Twin(v->conn2, *this);
+  TConnectedConnections* b2 = detail::Twin(v->conn2, *this);
   v->trainable = true;
   for (int t = 0; t < numTo; ++t) {
     for (int f = 0; f < numFrom; ++f) {
@@ -183,8 +168,8 @@ void TConnectedConnections::Iterate3(TIterateObj3* v, TBasicNetwork* second, TBa
                                      int) {
   v->Prepare(network, second, third, fromLayer, toLayer);
   v->conn1 = this;
-  TConnectedConnections* b2 = Twin(v->conn2, *this);
-  TConnectedConnections* b3 = Twin(v->conn3, *this);
+  TConnectedConnections* b2 = detail::Twin(v->conn2, *this);
+  TConnectedConnections* b3 = detail::Twin(v->conn3, *this);
   v->trainable = true;
   for (int t = 0; t < numTo; ++t) {
     for (int f = 0; f < numFrom; ++f) {

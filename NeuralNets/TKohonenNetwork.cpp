@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <climits>
-#include <cmath>
+#include <cstddef>
+#include <string>
 
+#include "NeuralNets/BestMatchKernels.h"
+#include "NeuralNets/Dimensions.h"
 #include "NeuralNets/TConnectedConnections.h"
 #include "common/Assert.h"
 #include "common/TException.h"
@@ -60,21 +63,11 @@ const char* TKohonenNetwork::GetNetworkType() const {
 }
 
 void TKohonenNetwork::GetDimensions(int* parameters) const {
-  if (n_dimensions == 0) return;
-  KOH_ASSERT(parameters != nullptr, "parameters != NULL");
-  KOH_ASSERT(static_cast<int>(dimensions.size()) >= n_dimensions, "dimensions != NULL");
-  std::copy(dimensions.begin(), dimensions.begin() + n_dimensions, parameters);
+  detail::GetDimensions(n_dimensions, dimensions, parameters);
 }
 
 void TKohonenNetwork::SetDimensions(int count, const int* parameters) {
-  KOH_ASSERT(count >= 0, "count>=0");
-  std::vector<int> fresh;
-  if (count > 0) {
-    KOH_ASSERT(parameters != nullptr, "parameters != NULL");
-    fresh.assign(parameters, parameters + count);
-  }
-  dimensions.swap(fresh);
-  n_dimensions = count;
+  detail::SetDimensions(n_dimensions, dimensions, count, parameters);
 }
 
 int TKohonenNetwork::CoordinatesToIndex(const int* coords) const {
@@ -104,60 +97,53 @@ int CoordinatesToIndex(int dimnumber, const int* sizes, const int* coords) {
   return static_cast<int>(index);
 }
 
-// Four units are measured side by side, each with its own sum in input order,
-// so every distance is bit-identical to measuring the units one at a time.
-int TKohonenNetwork::BestMatch(const double* input, double* weights) {
-  const int n = layers[1]->numNeurons;
-  const int u = layers[2]->numNeurons;
-  if (u == 0) RefuseMatch("The map has no units to match the input against");
+// The map-level refusals shared by BestMatch and BestMatchBatch; returns the
+// weight rows of the block from layer 1 to layer 2.
+double* const* TKohonenNetwork::MatchRows() const {
+  if (layers[2]->numNeurons == 0) RefuseMatch("The map has no units to match the input against");
   double* const* rows = priv_conns_index[2][1]->GetWeightRows();
   if (rows == nullptr) RefuseMatch("The map has no weights from its inputs to its units");
+  return rows;
+}
 
-  int bestsofar = -1;
-  double best = 0.0;
-  auto consider = [&](int unit, double d) {
-    if (bestsofar < 0 ? !std::isnan(d) : d < best) {
-      bestsofar = unit;
-      best = d;
-    }
-  };
-  int i = 0;
-  for (; i + 4 <= u; i += 4) {
-    const double* w0 = rows[i];
-    const double* w1 = rows[i + 1];
-    const double* w2 = rows[i + 2];
-    const double* w3 = rows[i + 3];
-    double d0 = 0.0, d1 = 0.0, d2 = 0.0, d3 = 0.0;
-    for (int j = 0; j < n; ++j) {
-      const double x = input[j];
-      const double e0 = x - w0[j];
-      const double e1 = x - w1[j];
-      const double e2 = x - w2[j];
-      const double e3 = x - w3[j];
-      d0 = d0 + e0 * e0;
-      d1 = d1 + e1 * e1;
-      d2 = d2 + e2 * e2;
-      d3 = d3 + e3 * e3;
-    }
-    consider(i, d0);
-    consider(i + 1, d1);
-    consider(i + 2, d2);
-    consider(i + 3, d3);
-  }
-  for (; i < u; ++i) {
-    const double* w = rows[i];
-    double d = 0.0;
-    for (int j = 0; j < n; ++j) {
-      const double e = input[j] - w[j];
-      d = d + e * e;
-    }
-    consider(i, d);
-  }
+int TKohonenNetwork::BestMatch(const double* input, double* weights) {
+  double* const* rows = MatchRows();
+  const int n = layers[1]->numNeurons;
+  const int bestsofar =
+      detail::BestMatchOne(detail::WidestMatchKernel(), rows, layers[2]->numNeurons, n, input);
   if (bestsofar < 0) RefuseMatch("No map unit is at a measurable distance from the input");
   KOH_ASSERT(bestsofar >= 0, "bestsofar >= 0");
   const double* winner = rows[bestsofar];
   std::copy(winner, winner + n, weights);
   return bestsofar;
+}
+
+void TKohonenNetwork::BestMatchBatch(const double* inputs, int rows, int stride,
+                                     int* winners) const {
+  KOH_ASSERT(rows >= 0, "rows>=0");
+  if (rows == 0) return;
+  const int n = layers[1]->numNeurons;
+  KOH_ASSERT(inputs != nullptr && winners != nullptr, "inputs != NULL && winners != NULL");
+  KOH_ASSERT(rows == 1 || stride >= n, "stride>=number of inputs");
+  double* const* weightRows = MatchRows();
+  const int units = layers[2]->numNeurons;
+  const detail::MatchKernel kernel = detail::WidestMatchKernel();
+  std::vector<int> found(static_cast<std::size_t>(rows));
+  // Repacking costs about as much as one match; a few rows are cheaper
+  // matched straight from the weight rows.
+  if (rows < 4) {
+    for (int r = 0; r < rows; ++r)
+      found[r] = detail::BestMatchOne(kernel, weightRows, units, n,
+                                      inputs + static_cast<std::ptrdiff_t>(r) * stride);
+  } else {
+    detail::BestMatchRows(kernel, weightRows, units, n, inputs, rows, stride, found.data());
+  }
+  for (int r = 0; r < rows; ++r) {
+    if (found[r] < 0)
+      RefuseMatch(
+          ("No map unit is at a measurable distance from input row " + std::to_string(r)).c_str());
+  }
+  std::copy(found.begin(), found.end(), winners);
 }
 
 }  // namespace kohport

@@ -5,14 +5,24 @@
 // (index_weights[u][i] is the weight from input i). Units are numbered in
 // row-major order of their grid coordinates (the last coordinate fastest).
 // The map owns its dimension array besides what every network owns.
+//
+// Recall and labelling (declared in the marked sections below, implemented in
+// KohonenRecall.cpp) run the map over data sets without changing it. Data
+// sets they return belong to the caller; data sets and accumulators they are
+// given stay the caller's, only their reading cursor moves.
 #ifndef KOHPORT_NEURALNETS_TKOHONENNETWORK_H
 #define KOHPORT_NEURALNETS_TKOHONENNETWORK_H
 
+#include <memory>
 #include <vector>
 
+#include "DataObject/Data.h"
+#include "KQmessage/KQML.h"
 #include "NeuralNets/TConnectedNetwork.h"
 
 namespace kohport {
+
+class TErrorAccumulator;
 
 class TKohonenNetwork : public TConnectedNetwork {
  public:
@@ -58,9 +68,64 @@ class TKohonenNetwork : public TConnectedNetwork {
   // the map has no units, no weights from inputs to units, or when no
   // unit's distance is a number.
   int BestMatch(const double* input, double* weights);
+  // The best match of `rows` inputs at once, the hot path of recall over data
+  // sets: row r's inputs start at inputs + r*stride (stride at least the
+  // number of inputs when rows > 1), and winners[r] receives row r's unit
+  // index, the same index BestMatch returns for that row. The weights are
+  // repacked once per call (nothing is cached, so weight edits between calls
+  // are always seen) and matched with the widest vector instructions the
+  // processor offers, bit-identical to BestMatch. Throws the exceptions of
+  // BestMatch (the row's number in the message when no unit's distance is a
+  // number) before it writes any winner. rows == 0 does nothing.
+  void BestMatchBatch(const double* inputs, int rows, int stride, int* winners) const;
+
+  // ---- Recall and labelling over data sets (KohonenRecall.cpp) ----------
+  //
+  // Each operation rewinds the data set `in` and reads GetNumRows() rows from
+  // it with GetNextRow (the ring's capacity: a data set not yet full is read
+  // round again from its oldest row). The winner of each row is the unit
+  // BestMatch would choose. Every operation throws TException, category "Bad
+  // Parameter", location "TKohonenNetwork::<Operation>", before reading any
+  // row when `in` (or `err`) is null or when the rows of `in`, under its
+  // column selection, do not deliver exactly n input values, n being the
+  // number of map inputs. BestMatch's refusals and the data set's exceptions
+  // pass through unchanged.
+
+  // A new data set of in's GetNumRows() rows: each row's inputs, and as its
+  // n outputs the weight vector of the row's winner. No labels.
+  std::unique_ptr<Data> RecallData(Data* in) const;
+
+  // Accumulate(inputs, winner's weights) of `err` for every row read from
+  // `in`, in reading order; returns err->GetResult(). The two arrays passed
+  // are valid during the call only.
+  double TestData(Data* in, TErrorAccumulator* err) const;
+
+  // A labelled map: one row per unit, in unit-index order, whose inputs are
+  // the unit's grid coordinates and whose labels are those the unit
+  // collected: for every row read from `in`, the row's first label is added
+  // (TLabelList::AddLabel, so equal names sum their values) to its winner's
+  // list. Units won by no row have empty lists. `params` is destroyed on
+  // entry; nothing is read from it. Besides the common refusals, throws when
+  // `in` has no labels, has a column selection, delivers more than n output
+  // values per row, or holds a row without a label, and when the map has no
+  // grid dimensions or its grid sizes do not multiply to its unit count.
+  std::unique_ptr<Data> LabelMap(Data* in, std::unique_ptr<TKQstructure> params) const;
+
+  // A new data set of in's GetNumRows() rows: each row's inputs, and as its
+  // outputs the grid coordinates of the row's winner. `params` is destroyed
+  // on entry; nothing is read from it. Besides the common refusals, throws
+  // when `in` delivers more than n output values per row and when the map
+  // has no grid dimensions or its grid sizes do not multiply to its unit
+  // count.
+  std::unique_ptr<Data> MapData(Data* in, std::unique_ptr<TKQstructure> params) const;
+
+  // ---- end of recall and labelling ---------------------------------------
 
   int n_dimensions = 0;
   std::vector<int> dimensions;  // n_dimensions sizes
+
+ private:
+  double* const* MatchRows() const;
 };
 
 // Row-major index of `coords` on a grid of `dimnumber` sizes: start from
@@ -68,6 +133,71 @@ class TKohonenNetwork : public TConnectedNetwork {
 // its coordinate. dimnumber must be above 0 (assertion "dims != 0"). The
 // result is meaningful for coordinates inside the sizes; callers check them.
 int CoordinatesToIndex(int dimnumber, const int* sizes, const int* coords);
+
+// ---- Recall and labelling over data sets (KohonenRecall.cpp) ------------
+
+// An error measure over a data set, fed by TKohonenNetwork::TestData. Slot
+// order: the destructor (not used by TestData: the caller owns the
+// accumulator), Accumulate, GetResult.
+class TErrorAccumulator {
+ public:
+  virtual ~TErrorAccumulator() = default;
+  // One input vector and the map's answer to it (the winner's weights), n
+  // doubles each.
+  virtual void Accumulate(const double* input, const double* answer) = 0;
+  // The measure over everything accumulated so far.
+  virtual double GetResult() const = 0;
+};
+
+// Mean squared quantization error: the mean, over the accumulated rows, of
+// the squared Euclidean distance between input and answer (each row's sum
+// over the inputs in order). GetResult is 0.0 before anything is accumulated.
+// Accumulating goes on across TestData calls until Reset.
+class TMeanSquaredQuantizationError : public TErrorAccumulator {
+ public:
+  // For vectors of n_inputs values; n_inputs must not be negative (assertion).
+  explicit TMeanSquaredQuantizationError(int n_inputs);
+  void Accumulate(const double* input, const double* answer) override;
+  double GetResult() const override;
+  long long GetNumAccumulated() const noexcept { return count; }
+  void Reset() noexcept;
+
+ private:
+  int n;
+  double sum = 0.0;
+  long long count = 0;
+};
+
+// The labels found at given grid positions: a new data set with one row per
+// row of `coords` (GetNumRows() rows, read sequentially after Rewind, as is
+// `Map`), no value columns, and labels: a copy of the labels of the unit
+// whose coordinates are the row's output values, each truncated toward zero.
+// `Map` is a labelled map (the shape LabelMap returns, or one of the same
+// layout); this form takes its grid sizes from GetMapDimensions(Map).
+// Throws TException ("Bad Parameter", "LookupLabels") when a data set is
+// null, when `Map` has no coordinate columns, when the output count of
+// `coords` differs from the input count of `Map` (or from `dimnumber`, or its
+// rows deliver another number of outputs under a column selection), and when
+// a coordinate is not a number within the range of int. Coordinates that
+// name no row of `Map` raise Data's "Invalid Data Row"; coordinates are not
+// checked against the sizes otherwise.
+std::unique_ptr<Data> LookupLabels(Data* coords, Data* Map);
+// The same on a grid of `dimnumber` sizes given by the caller (`sizes` holds
+// dimnumber values; assertion when null).
+std::unique_ptr<Data> LookupLabels(Data* coords, Data* Map, int dimnumber, const int* sizes);
+
+// The grid sizes of a labelled map, one per coordinate column of `Map`
+// (GetNumInputs()), into `sizes`: for each column but the first, from the
+// last, the number of strides to the first row where that column becomes
+// non-zero, that row being the next stride; the first size is the row count
+// divided by the final stride. A grid whose dimension other than the last has
+// size 1 cannot be measured this way and raises Data's "Invalid Data Row"
+// (location "Data::GetInputDatum"). Throws TException ("Bad Parameter",
+// "GetMapDimensions") when `Map` is null or has no coordinate columns.
+// Requires `sizes` non-null (assertion).
+void GetMapDimensions(const Data* Map, int* sizes);
+
+// ---- end of recall and labelling -----------------------------------------
 
 }  // namespace kohport
 

@@ -178,23 +178,10 @@ void TPrunedConnections::Iterate(TIterateObj* v, int mask) {
   });
 }
 
-namespace {
-
-TPrunedConnections* Twin(TBasicConnections* block, const TPrunedConnections& self) {
-  auto* twin = dynamic_cast<TPrunedConnections*>(block);
-  KOH_ASSERT(twin != nullptr, "conn1 -> GetConnectionsNType() == conn2 -> GetConnectionsNType()");
-  KOH_ASSERT(
-      twin->GetStoredFrom() == self.GetStoredFrom() && twin->GetStoredTo() == self.GetStoredTo(),
-      "blocks visited in step have the same shape");
-  return twin;
-}
-
-}  // namespace
-
 void TPrunedConnections::Iterate2(TIterateObj2* v, TBasicNetwork* second, int mask) {
   v->Prepare(network, second, fromLayer, toLayer);
   v->conn1 = this;
-  TPrunedConnections* b2 = Twin(v->conn2, *this);
+  TPrunedConnections* b2 = detail::Twin(v->conn2, *this);
   Walk(mask, 0, numTo, 0, numFrom, [&](int f, int t, char flag) {
     v->trainable = (flag & FMaskTrainable) != 0;
     v->toNeuron = t;
@@ -209,8 +196,8 @@ void TPrunedConnections::Iterate3(TIterateObj3* v, TBasicNetwork* second, TBasic
                                   int mask) {
   v->Prepare(network, second, third, fromLayer, toLayer);
   v->conn1 = this;
-  TPrunedConnections* b2 = Twin(v->conn2, *this);
-  TPrunedConnections* b3 = Twin(v->conn3, *this);
+  TPrunedConnections* b2 = detail::Twin(v->conn2, *this);
+  TPrunedConnections* b3 = detail::Twin(v->conn3, *this);
   Walk(mask, 0, numTo, 0, numFrom, [&](int f, int t, char flag) {
     v->trainable = (flag & FMaskTrainable) != 0;
     v->toNeuron = t;

@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -75,8 +76,10 @@ int main(int argc, char** argv) {
     if (q < end && *q == '.') p = q + 1;
   }
 
-  std::vector<char> out(static_cast<std::size_t>(inputs * (units * 24 + 32)) + 64);
-  char* o = out.data();
+  // Left uninitialised: every byte written is formatted first.
+  const std::unique_ptr<char[]> out(
+      new char[static_cast<std::size_t>(inputs * (units * 24 + 32)) + 64]);
+  char* o = out.get();
   for (long i = 0; i < inputs; ++i) {
     for (long u = 0; u < units; ++u) {
       char digits[32];
@@ -95,7 +98,7 @@ int main(int argc, char** argv) {
   }
   std::FILE* dst = std::fopen(argv[2], "wb");
   if (dst == nullptr) return 1;
-  const std::size_t size = static_cast<std::size_t>(o - out.data());
-  const bool ok = std::fwrite(out.data(), 1, size, dst) == size;
+  const std::size_t size = static_cast<std::size_t>(o - out.get());
+  const bool ok = std::fwrite(out.get(), 1, size, dst) == size;
   return std::fclose(dst) == 0 && ok ? 0 : 1;
 }

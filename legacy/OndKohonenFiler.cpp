@@ -36,7 +36,13 @@ struct TCloser {
 std::unique_ptr<TKohonenNetwork> TOndKohonenFiler::BuildKohonen(
     const legacy::TOndKohonenImage& image) {
   const int n = image.numInputs;
-  const int sizes[2] = {image.mapSize, image.mapSize};
+  const int m = image.mapSize;
+  bool inside = image.weights.size() == image.places.size() * static_cast<std::size_t>(n);
+  for (const legacy::TGridPlace& place : image.places) {
+    inside &= place.x >= 0 && place.x < m && place.y >= 0 && place.y < m;
+  }
+  KOH_ASSERT(inside, "image rows inside the grid");
+  const int sizes[2] = {m, m};
   auto map = std::make_unique<TKohonenNetwork>(n, 2, sizes);
   // Each row's weights go straight into the weight row of its unit in the
   // fully connected block from the inputs (layer 1) to the units (layer 2).

@@ -52,14 +52,17 @@ class TOndKohonenFiler {
   //    text would read back as further header words; the file is left empty;
   //  - "Unable to write file" ("File Error") when writing or closing fails
   //    (a full disk); what was written stays.
+  // Everything written reads back. The one exception is a 0 x 0 map with more
+  // inputs than its short file has bytes, which the reader refuses as a count
+  // no file of that size can back.
   static void SaveKohonen(const char* path, const TKohonenNetwork& map,
                           const TOndKohFileInfo& info);
 
   // The steps of LoadKohonen and SaveKohonen without the file, for tests and
-  // the fuzzer. BuildKohonen makes the map of a parsed file (the rows applied
-  // in file order); WriteKohonen hands SaveKohonen's text to `sink` after the
-  // same checks (it throws the last three refusals above except the write
-  // failure).
+  // the fuzzer. BuildKohonen makes the map of a parsed file, applying the rows
+  // in file order; it requires an image as ParseKohonenText returns it
+  // (assertion "image rows inside the grid"). WriteKohonen hands SaveKohonen's
+  // text to `sink` in pieces, after the same checks of the map and the texts.
   static std::unique_ptr<TKohonenNetwork> BuildKohonen(const legacy::TOndKohonenImage& image);
   static void WriteKohonen(const TKohonenNetwork& map, const TOndKohFileInfo& info,
                            const legacy::TTextSink& sink);

@@ -12,7 +12,9 @@
 #include <functional>
 #include <locale>
 #include <memory>
+#include <new>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -383,6 +385,33 @@ TEST(NetworkWriterTest, OutputDoesNotDependOnTheLocale) {
   EXPECT_EQ(after, before);
 }
 
+// A layer whose type name cannot be had: the failure arises in the middle of
+// the walk, after some lines are written.
+template <class Failure>
+class FailingLayer : public TSimpleLayer {
+ public:
+  using TSimpleLayer::TSimpleLayer;
+  const char* GetLayerType() const override { throw Failure("no type"); }
+};
+
+struct NoMemory : std::bad_alloc {
+  explicit NoMemory(const char*) {}
+};
+
+TEST(NetworkWriterTest, LackOfMemoryBecomesTheWritersError) {
+  auto net = MakeNetwork({0, 1, 1});
+  net->layers[2].reset(new FailingLayer<NoMemory>(net.get(), 2, 1));
+  std::ostringstream out;
+  FileTools tools;
+  try {
+    tools.WriteNetwork(out, net.get());
+    FAIL() << "no error";
+  } catch (const FileTools::Error& e) {
+    EXPECT_EQ(e.message, "Out of memory writing the network description");
+    EXPECT_EQ(e.output, &out);
+  }
+}
+
 // SaveNetwork writes through the safe sink into a scratch directory.
 class SaveNetworkTest : public testing::Test {
  protected:
@@ -421,21 +450,31 @@ TEST_F(SaveNetworkTest, WritesTheFileAndTakesTheReply) {
   EXPECT_EQ(Entries(), std::vector<std::string>{"map.net"});
 }
 
-TEST_F(SaveNetworkTest, FailuresLeaveTheDestinationAsItWas) {
+TEST_F(SaveNetworkTest, EveryFailureIsTheWritersErrorAndKeepsTheDestination) {
   const std::string path = dir + "/map.net";
   test::WriteFile(path, "old contents\n");
-  auto net = MakeNetwork({1, 1, 2});
-  net->layers[2]->SetActFunction(ActBias);
+  auto bias = MakeNetwork({1, 1, 2});
+  bias->layers[2]->SetActFunction(ActBias);
+  auto noMemory = MakeNetwork({0, 1, 1});
+  noMemory->layers[2].reset(new FailingLayer<NoMemory>(noMemory.get(), 2, 1));
+  auto otherFailure = MakeNetwork({0, 1, 1});
+  otherFailure->layers[2].reset(new FailingLayer<std::runtime_error>(otherFailure.get(), 2, 1));
   FileTools tools;
-  try {
-    tools.SaveNetwork(path.c_str(), net.get());
-    FAIL() << "no error";
-  } catch (const FileTools::Error& e) {
-    EXPECT_EQ(e.message, "Illegal number of bias nodes");
-    EXPECT_EQ(e.output, nullptr);  // the sink's stream is gone
+  for (const auto& [net, message] :
+       {std::pair<TBasicNetwork*, std::string>{bias.get(), "Illegal number of bias nodes"},
+        {noMemory.get(), "Out of memory writing the network description"},
+        {otherFailure.get(), "Error writing file " + path + ": no type"}}) {
+    SCOPED_TRACE(message);
+    try {
+      tools.SaveNetwork(path.c_str(), net);
+      FAIL() << "no error";
+    } catch (const FileTools::Error& e) {
+      EXPECT_EQ(e.message, message);
+      EXPECT_EQ(e.output, nullptr);
+    }
+    EXPECT_EQ(test::ReadFile(path), "old contents\n");
+    EXPECT_EQ(Entries(), std::vector<std::string>{"map.net"});
   }
-  EXPECT_EQ(test::ReadFile(path), "old contents\n");
-  EXPECT_EQ(Entries(), std::vector<std::string>{"map.net"});
 }
 
 TEST_F(SaveNetworkTest, UnwritableDestinationsAreRefused) {

@@ -207,3 +207,35 @@ TEST_F(KohportCliTest, DevicesAndLinksAreWrittenThrough) {
 
 }  // namespace
 }  // namespace kohport
+
+namespace kohport {
+namespace {
+
+// A destination whose reader has gone away: the write fails with EPIPE and is
+// reported like any other failed write, not as a death by SIGPIPE.
+TEST(KohportCliPipeTest, ClosedPipeIsAReportedWriteFailure) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  ::close(fds[0]);  // no reader
+  const std::string errFile = testing::TempDir() + "pipe_stderr_" + std::to_string(::getpid());
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::dup2(fds[1], STDOUT_FILENO);
+    std::FILE* err = std::freopen(errFile.c_str(), "w", stderr);
+    (void)err;
+    ::execl(KOHPORT_EXE, KOHPORT_EXE, kIrisMap.c_str(), "/dev/stdout", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(fds[1]);
+  int raw = 0;
+  ASSERT_EQ(::waitpid(child, &raw, 0), child);
+  ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
+  EXPECT_EQ(WEXITSTATUS(raw), 1);
+  const std::string err = test::ReadFile(errFile);
+  std::remove(errFile.c_str());
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}
+
+}  // namespace
+}  // namespace kohport

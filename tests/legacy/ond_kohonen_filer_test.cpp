@@ -265,3 +265,19 @@ TEST_F(OndKohonenFilerTest, ReadWriteReadKeepsGridAndSixSignificantDigits) {
 
 }  // namespace
 }  // namespace kohport
+
+namespace kohport {
+namespace {
+
+TEST(OndKohonenFilerDeathTest, BuildingFromRowsOutsideTheGridIsAMisuse) {
+  legacy::TOndKohonenImage image;
+  image.numInputs = 1;
+  image.mapSize = 2;
+  image.places = {{0, 0}, {0, 1}, {1, 0}, {2, 0}};
+  image.weights = {1, 2, 3, 4};
+  EXPECT_EXIT(TOndKohonenFiler::BuildKohonen(image), testing::ExitedWithCode(3),
+              test::AssertionReportAnyPlace("image rows inside the grid"));
+}
+
+}  // namespace
+}  // namespace kohport
