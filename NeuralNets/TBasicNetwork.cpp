@@ -459,19 +459,26 @@ TIterateObj2::TIterateObj2(TBasicNetwork* first, TBasicNetwork* second, int from
   this->toNeuron = toNeuron;
 }
 
+namespace {
+
+// One network's side of a visit in step: the two layers, their values and the
+// block between them.
+void TakeSide(TBasicNetwork* net, int from, int to, TBasicLayer*& fromPtr, TBasicLayer*& toPtr,
+              double*& fromValues, double*& toValues, TBasicConnections*& conn) {
+  fromPtr = net->layers[from].get();
+  toPtr = net->layers[to].get();
+  fromValues = fromPtr->values.data();
+  toValues = toPtr->values.data();
+  conn = net->priv_conns_index[to][from].get();
+}
+
+}  // namespace
+
 void TIterateObj2::Prepare(TBasicNetwork* first, TBasicNetwork* second, int from, int to) {
   fromLayer = from;
   toLayer = to;
-  fromLayerPtr1 = first->layers[from].get();
-  toLayerPtr1 = first->layers[to].get();
-  fromValues1 = fromLayerPtr1->values.data();
-  toValues1 = toLayerPtr1->values.data();
-  conn1 = first->priv_conns_index[to][from].get();
-  fromLayerPtr2 = second->layers[from].get();
-  toLayerPtr2 = second->layers[to].get();
-  fromValues2 = fromLayerPtr2->values.data();
-  toValues2 = toLayerPtr2->values.data();
-  conn2 = second->priv_conns_index[to][from].get();
+  TakeSide(first, from, to, fromLayerPtr1, toLayerPtr1, fromValues1, toValues1, conn1);
+  TakeSide(second, from, to, fromLayerPtr2, toLayerPtr2, fromValues2, toValues2, conn2);
   KOH_ASSERT(conn1->GetConnectionsNType() == conn2->GetConnectionsNType(),
              "conn1 -> GetConnectionsNType() == conn2 -> GetConnectionsNType()");
 }
@@ -487,21 +494,9 @@ void TIterateObj3::Prepare(TBasicNetwork* first, TBasicNetwork* second, TBasicNe
                            int from, int to) {
   fromLayer = from;
   toLayer = to;
-  fromLayerPtr1 = first->layers[from].get();
-  toLayerPtr1 = first->layers[to].get();
-  fromValues1 = fromLayerPtr1->values.data();
-  toValues1 = toLayerPtr1->values.data();
-  conn1 = first->priv_conns_index[to][from].get();
-  fromLayerPtr2 = second->layers[from].get();
-  toLayerPtr2 = second->layers[to].get();
-  fromValues2 = fromLayerPtr2->values.data();
-  toValues2 = toLayerPtr2->values.data();
-  conn2 = second->priv_conns_index[to][from].get();
-  fromLayerPtr3 = third->layers[from].get();
-  toLayerPtr3 = third->layers[to].get();
-  fromValues3 = fromLayerPtr3->values.data();
-  toValues3 = toLayerPtr3->values.data();
-  conn3 = third->priv_conns_index[to][from].get();
+  TakeSide(first, from, to, fromLayerPtr1, toLayerPtr1, fromValues1, toValues1, conn1);
+  TakeSide(second, from, to, fromLayerPtr2, toLayerPtr2, fromValues2, toValues2, conn2);
+  TakeSide(third, from, to, fromLayerPtr3, toLayerPtr3, fromValues3, toValues3, conn3);
   KOH_ASSERT(conn1->GetConnectionsNType() == conn2->GetConnectionsNType(),
              "conn1 -> GetConnectionsNType() == conn2 -> GetConnectionsNType()");
   KOH_ASSERT(conn1->GetConnectionsNType() == conn3->GetConnectionsNType(),
